@@ -1,0 +1,16 @@
+# One static library per source folder. Every .cpp directly inside the folder belongs to it;
+# sources in sub-folders (such as the plug-in entry point) are added by their own targets.
+function(ostrel_folder name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(sources)
+    add_library(ostrel_${name} STATIC ${sources} ${headers})
+    target_include_directories(ostrel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(ostrel_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  else()
+    add_library(ostrel_${name} INTERFACE)
+    target_include_directories(ostrel_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(ostrel_${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
