@@ -144,6 +144,12 @@ CoreStrg& CoreStrg::operator=(const CoreStrg& other) {
 
 CoreStrg& CoreStrg::operator=(CoreStrg&& other) noexcept {
   if (this == &other || other.tag_ != kTag) return *this;
+  // A buffer never shrinks: a value that already has room keeps its own buffer.
+  if (capacity_ > 0 && other.text_ && other.size_ > 0 && other.size_ <= capacity_) {
+    std::memcpy(text_, other.text_, static_cast<size_t>(other.size_));
+    size_ = other.size_;
+    return *this;
+  }
   if (capacity_ > 0) std::free(text_);
   text_ = other.text_;
   size_ = other.size_;
