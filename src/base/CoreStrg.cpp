@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/CoreAnsx.h"
+#include "base/CoreFnam.h"
 
 namespace {
 
@@ -353,7 +354,8 @@ CoreStrg CoreStrg::nextNumberedName() const {
 CoreStrg CoreStrg::forwardSlashes() const { return replaceChar('\\', '/'); }
 
 FILE* CoreStrg::openFile(const char* mode) const {
-  return std::fopen(forwardSlashes().text(), mode);
+  // Names are written as on Windows: separators and letter case are mapped onto the file system.
+  return std::fopen(CoreFnam::resolve(text()).c_str(), mode);
 }
 
 int32_t CoreStrg::indexInList(const CoreStrg& text, int32_t count, const CoreStrg* list,

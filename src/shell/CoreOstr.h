@@ -54,6 +54,24 @@ class CoreOstr : public vst::AudioEffectX, public CorePpwr {
   void close() override;  // [gui]
   void resume() override;  // [any]
   void setSampleRate(float rate) override;  // [gui]
+  void setBlockSize(int32_t size) override;  // [gui]
+  void suspend() override;                   // [any]
+  void setParameter(int32_t index, float value) override;  // [any]
+  float getParameter(int32_t index) override;              // [any]
+  void getParameterName(int32_t index, char* text) override;     // [gui]
+  void getParameterDisplay(int32_t index, char* text) override;  // [gui]
+  void getParameterLabel(int32_t index, char* text) override;    // [gui]
+  int32_t getChunk(void** data, bool isPreset) override;              // [gui]
+  int32_t setChunk(void* data, int32_t size, bool isPreset) override;  // [gui]
+  int32_t processEvents(vst::VstEvents* events) override;              // [audio]
+  bool setSpeakerArrangement(vst::VstSpeakerArrangement* input,
+                             vst::VstSpeakerArrangement* output) override;  // [gui]
+  int32_t getGetTailSize() override;  // [gui]
+  bool getVendorString(char* text) override;  // [gui]
+  int32_t getVendorVersion() override { return 1200; }
+  int32_t canDo(const char* text) override;  // [gui]
+  int32_t getPlugCategory() override { return vst::kPlugCategEffect; }
+  int32_t getNumMidiInputChannels() override { return 1; }
   void processReplacing(float** inputs, float** outputs, int32_t frames) override;        // [audio]
   void processDoubleReplacing(double** inputs, double** outputs, int32_t frames) override;  // [audio]
   void process(float** inputs, float** outputs, int32_t frames) override;                 // [audio]
@@ -64,9 +82,39 @@ class CoreOstr : public vst::AudioEffectX, public CorePpwr {
 
   // ---- property interface ----
   double getHostSampleRate() override { return getSampleRate(); }
+  int32_t getPropertyData(int32_t number, int32_t flag, int32_t reserved, void* data) override;
+  int32_t setPropertyData(int32_t number, int32_t flag, int32_t reserved, const void* data,
+                          int32_t size) override;
+  int32_t getPropertySize(int32_t number, int32_t flag, int32_t reserved, int32_t* size,
+                          int32_t* variable) override;
+  void parameterAutomated(int32_t index, float value) override;
+
+  // [control] Reports parameters whose current value differs from the last one reported.
+  void syncAutomation();
+  // [any] Tells the host when the engine's delay compensation differs from what it was told.
+  void reportLatency();
+
+  static constexpr const char* kNoChunk = "NOCHUNK";
+  static constexpr int32_t kChunkSize = 131072;
+  // Property numbers.
+  enum Property : int32_t {
+    kControlState = 100000,  // + i, i = 0..9
+    kDisplayEvent = 100100,
+    kPointerRecord = 100101,
+    kStatusSnapshot = 100102,
+    kEditorCount = 100103,
+    kCharacterImage = 100104,
+    kByteValue = 100105,
+    kMenuState = 100106,
+    kRecordList = 100107,
+    kRecordChoice = 100108,
+    kIgnored = 100109,
+    kControlScale = 100110,
+  };
 
  private:
   void build();
+  bool engineReady() const;  // instance and engine both built
   void tearDown();
   template <typename T>
   void processAudio(T** inputs, T** outputs, int32_t frames, bool replacing);

@@ -2,13 +2,27 @@
 // exchange data with the instance. Requests are serialised by the request lock.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/CoreSpin.h"
 
+class CoreLswr;
+
 class CorePpwr {
  public:
+  // A listener: its worker and 32 bytes of its own data; the first 8 bytes identify the listener,
+  // the fifth 32-bit word is the key (a parameter index or a property number).
+  struct Listener {
+    CoreLswr* worker = nullptr;
+    std::array<uint8_t, 32> data{};
+    uint64_t identity() const;
+    int32_t key() const;
+  };
+  enum ListenerKind { kValueListener, kChangeListener };
+
   enum Result : int32_t {
     kDone = 0,
     kUnknown = 11,  // unknown property, or a flag argument other than 0
@@ -37,6 +51,14 @@ class CorePpwr {
   virtual void notifyListeners(int32_t key);  // slot 7 [any]
   virtual double getHostSampleRate() { return 0.0; }  // slot 8 [any]
 
+  // [gui] Registers a listener; notifications go to its worker's queue.
+  void addListener(ListenerKind kind, CoreLswr* worker, const std::array<uint8_t, 32>& data);
+  // [gui] Removes every listener of a worker from both lists (the worker does this when it goes).
+  void removeListeners(CoreLswr* worker);
+  // [any] parameterAutomated, then the value listeners of that parameter hear the new value.
+  void addValueChange(int32_t index, float value);
+  size_t listenerCount(ListenerKind kind) const;  // [any]
+
  protected:
   CoreSpin& listenerLock() { return *listenerLock_; }
   CoreSpin& requestLock() { return *requestLock_; }
@@ -44,4 +66,6 @@ class CorePpwr {
  private:
   std::unique_ptr<CoreSpin> listenerLock_;
   std::unique_ptr<CoreSpin> requestLock_;
+  std::vector<Listener> valueListeners_;
+  std::vector<Listener> changeListeners_;
 };

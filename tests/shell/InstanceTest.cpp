@@ -103,7 +103,7 @@ TEST_F(InstanceTest, ScannerHostsAreSurvived) {
   auto* self = static_cast<CoreOstr*>(vst::AudioEffectX::fromEffect(e));
   EXPECT_FLOAT_EQ(self->getSampleRate(), 44100.0f);
   // Requests before open, and open twice.
-  EXPECT_EQ(dispatch(e, vst::effGetPlugCategory), 0);
+  EXPECT_EQ(dispatch(e, vst::effGetPlugCategory), 1);
   dispatch(e, vst::effOpen);
   dispatch(e, vst::effOpen);
   dispatch(e, vst::effMainsChanged, 0, 0);
