@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfftw3-dev
+  libfftw3-dev libsoxr-dev
   libx11-dev libpng-dev
   lsp-plugins-vst ardour
 )

@@ -21,6 +21,7 @@ class CoreMstr {
   // One entry per mix control: which MIDI status and controller move it.
   struct MidiMix {
     bool disabled = false;
+    bool learn = false;  // the next event's status and controller become this entry's
     int32_t status = 176;  // control change on channel 1
     int32_t controller = 127;
     int32_t range = 16;

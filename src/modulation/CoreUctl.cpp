@@ -179,3 +179,13 @@ double CoreUctl::changeDeadline() const {
   CoreSpin::Guard guard(valueLock_);
   return changeDeadline_;
 }
+
+double CoreUctl::reported() const {
+  CoreSpin::Guard g(valueLock_);
+  return reported_;
+}
+
+void CoreUctl::setReported(double normalized) {
+  CoreSpin::Guard g(valueLock_);
+  reported_ = normalized;
+}

@@ -71,6 +71,10 @@ class CoreUctl {
   bool indicatorExpired() const;               // [any]
   double changeDeadline() const;               // [any] days
 
+  // [any] The normalised value last reported to the host (automation), under the value lock.
+  double reported() const;
+  void setReported(double normalized);  // [any]
+
   // [any] The parameter linked to this control for display (0 .. 15), -1 when none.
   int16_t linkedParameter() const { return linkedParameter_; }
   void setLinkedParameter(int16_t parameter) { linkedParameter_ = parameter; }  // [control]
@@ -104,6 +108,7 @@ class CoreUctl {
   Slot slots_[2];
   int16_t activeSlot_ = 0;
   int16_t linkedParameter_ = -1;
+  double reported_ = 0.0;
   bool hasIndicator_;
   bool indicatorExpired_ = false;
   double changeDeadline_ = 0.0;

@@ -7,6 +7,7 @@
 #include "base/CoreSigp.h"
 #include "base/CoreSpin.h"
 #include "docstore/CoreFsys.h"
+#include "programs/CoreProg.h"
 
 namespace {
 
@@ -61,9 +62,88 @@ void CorePrcs::construct(const CoreStrg& masterText) {
   if (master_.ippThreads > 0) CoreSigp::setNumThreads(master_.ippThreads);
 
   chunkBlock_ = static_cast<char*>(pool_->allocate(CorePool::kChar, kChunkBytes, "PRCS"));
+  program_ = std::make_unique<CoreProg>(pool_, master_.hDimMax, engineRate_, blink_);
 }
 
-bool CorePrcs::userControlTakenOver(int32_t) const { return false; }
+void CorePrcs::setUserControl(int32_t index, double normalized, bool liveSlot) {
+  if (!program_ || index < 0 || index >= CoreUctl::kControls) return;
+  CoreUctl& c = program_->userControl(index);
+  const double before = c.getNormalized(false);
+  c.setNormalized(normalized, liveSlot);
+  if (c.getNormalized(false) != before) {
+    modified_ = true;
+    overload_.set(false);
+  }
+}
+
+CoreStrg CorePrcs::userControlValueText(int32_t index) {
+  CoreUctl& c = program_->userControl(index);
+  char text[32];
+  if (index >= CoreUctl::kGainIn) {
+    // The gains show the level they give: 20 log10(2 x position), as the program file keeps it.
+    const double p = c.getNormalized(true);
+    if (p <= 0.0) return CoreStrg("-inf");
+    formatCLocale(text, sizeof text, "%.1f", 20.0 * std::log10(2.0 * p));
+  } else {
+    formatCLocale(text, sizeof text, "%.2f", c.getRaw(true));
+  }
+  return CoreStrg(text);
+}
+
+void CorePrcs::midiEvent(uint32_t packed, int32_t delta) {
+  if (bootPending_.get()) return;  // dropped while the boot is pending
+  if (delta <= 0) {
+    applyMidiEvent(packed);
+    return;
+  }
+  CoreSpin::Guard g(*midiLock_);
+  if (midiCount_ == kMidiQueue) {
+    // A full queue makes room by applying its oldest event now rather than dropping one.
+    applyMidiEvent(midi_[0].packed);
+    for (int32_t i = 1; i < midiCount_; ++i) midi_[i - 1] = midi_[i];
+    --midiCount_;
+  }
+  midi_[midiCount_++] = MidiPending{packed, delta};
+}
+
+void CorePrcs::applyMidi(int32_t period) {
+  CoreSpin::Guard g(*midiLock_);
+  int32_t kept = 0;
+  for (int32_t i = 0; i < midiCount_; ++i) {
+    MidiPending e = midi_[i];
+    if (period >= 0) e.delta -= period;
+    if (period < 0 || e.delta <= 0)
+      applyMidiEvent(e.packed);
+    else
+      midi_[kept++] = e;
+  }
+  midiCount_ = kept;
+}
+
+void CorePrcs::applyMidiEvent(uint32_t packed) {
+  if (!program_) return;
+  const int32_t channel = static_cast<int32_t>(packed & 0xFF);
+  const int32_t status = static_cast<int32_t>((packed >> 8) & 0xFF);
+  const int32_t d1 = static_cast<int32_t>((packed >> 16) & 0xFF);
+  const int32_t value = static_cast<int32_t>((packed >> 24) & 0xFF);
+  for (int32_t n = 0; n < CoreProg::kMixes; ++n) {
+    CoreMstr::MidiMix& m = master_.midiMix[static_cast<size_t>(n)];
+    if (m.learn) {
+      m.learn = false;
+      m.status = status;
+      m.controller = d1;
+    }
+    if (m.disabled || m.status != status || m.controller != d1) continue;
+    midiChannel_[n] = channel + 1;
+    midiValue_[n] = value;
+    setUserControl(n, value / 127.0, true);
+  }
+}
+
+bool CorePrcs::userControlTakenOver(int32_t index) const {
+  if (!program_ || index < 0 || index >= CoreUctl::kControls) return false;
+  return program_->userControl(index).activeSlot() != 0;
+}
 
 int32_t CorePrcs::tailSize() { return 0; }
 
@@ -110,13 +190,25 @@ double CorePrcs::getReal(int32_t number, int32_t index) {
     case kBpmDefault: return master_.bpmDefault;
     case kProcessingBlockMicros:
       return engineRate_ > 0 ? 64.0 * master_.dspBuffer * 1e6 / engineRate_ : 0.0;
+    case kUserControlActive:
+    case kUserControlLive:
+    case kUserControlReported:
+      if (!program_ || index < 0 || index >= CoreUctl::kControls) return 0.0;
+      if (number == kUserControlReported) return program_->userControl(index).reported();
+      return program_->userControl(index).getNormalized(number == kUserControlLive);
     default: (void)index; return 0.0;
   }
 }
 
-void CorePrcs::setReal(int32_t number, double value, int32_t) {
+void CorePrcs::setReal(int32_t number, double value, int32_t index) {
   if (failed_) return;
   switch (number) {
+    case kUserControlActive: setUserControl(index, value, false); break;
+    case kUserControlLive: setUserControl(index, value, true); break;
+    case kUserControlReported:
+      if (program_ && index >= 0 && index < CoreUctl::kControls)
+        program_->userControl(index).setReported(value);
+      break;
     case kAheadLength:
       underEngineLocks([&] {
         master_.aheadLength = toInt(value);
@@ -209,6 +301,11 @@ void CorePrcs::set32(int32_t number, int32_t value, int32_t index) {
       if (bootPending_.get() || value == hostBlockSize_) return;
       underEngineLocks([&] { hostBlockSize_ = value; });
       break;
+    case kMidiEvent: midiEvent(static_cast<uint32_t>(value), index); break;
+    case kControlScaleSetting:
+      if (program_ && index >= 0 && index < CoreUctl::kControls && value > 0)
+        program_->userControl(index).setTravel(value);
+      break;
     default: set32Field(number, value, index); break;
   }
 }
@@ -267,7 +364,7 @@ void CorePrcs::set16(int32_t number, int16_t value, int32_t) {
   }
 }
 
-CoreStrg CorePrcs::getText(int32_t number, int32_t) {
+CoreStrg CorePrcs::getText(int32_t number, int32_t index) {
   if (failed_) return CoreStrg("0");
   switch (number) {
     case kSetupFolder: return master_.dataPath + master_.setupSubPath;
@@ -279,6 +376,15 @@ CoreStrg CorePrcs::getText(int32_t number, int32_t) {
     case kSkinPath: return master_.skinFilePath();
     case kDataFolder: return master_.dataPath;
     case kMagic: return master_.magic;
+    case kUserControlName:
+    case kUserControlValueText:
+    case kUserControlUnit: {
+      if (!program_ || index < 0 || index >= CoreUctl::kControls) return CoreStrg("");
+      CoreUctl& c = program_->userControl(index);
+      if (number == kUserControlName) return c.label();
+      if (number == kUserControlUnit) return c.unit();
+      return userControlValueText(index);
+    }
     default: return CoreStrg("");
   }
 }

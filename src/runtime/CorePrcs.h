@@ -13,6 +13,7 @@
 class CoreBlnk;
 class CoreFsys;
 class CorePool;
+class CoreProg;
 class CoreSpin;
 
 class CorePrcs {
@@ -127,6 +128,7 @@ class CorePrcs {
   const CoreMstr& master() const { return master_; }               // [any]
   const CoreStrg& codeFolder() const { return codeFolder_; }       // [any]
   const CoreStrg& moduleName() const { return moduleName_; }       // [any]
+  CoreProg* program() const { return program_.get(); }            // [any]
   CoreSpin& processingLock() { return *processingLock_; }          // [any]
   CoreSpin& jobLock() { return *jobLock_; }                        // [any]
 
@@ -137,12 +139,21 @@ class CorePrcs {
   CoreStrg chunkText();                            // [gui] the setup document, or "NOCHUNK"
   void restoreChunk(const CoreStrg& text);         // [gui] takes a host chunk (control lock held)
 
+  // ---- MIDI mix: forwarded events are applied at once or when their delta falls due ----
+  // [audio] Due events of one period (deltas reduced by the period), then (period < 0) all.
+  void applyMidi(int32_t period);
+  int32_t queuedMidi() const { return midiCount_; }  // [any]
+
   // [audio] Host buffers in, host buffers out; accumulate when not replacing.
   template <typename T>
   void process(T** inputs, T** outputs, int32_t inputCount, int32_t frames, bool replacing);
 
  private:
   void construct(const CoreStrg& masterText);
+  void midiEvent(uint32_t packed, int32_t delta);  // [audio] setting 186
+  void applyMidiEvent(uint32_t packed);            // [audio]
+  void setUserControl(int32_t index, double normalized, bool liveSlot);  // [any]
+  CoreStrg userControlValueText(int32_t index);   // [any]
   void setRate(int32_t rate, const char* logText);
   // Runs a change of how the engine runs under the processing lock, then the job lock.
   template <typename F>
@@ -164,6 +175,19 @@ class CorePrcs {
   bool sideChainActive_ = false;
   CoreStrg capability_{"N/A"};
   char* chunkBlock_ = nullptr;
+  std::unique_ptr<CoreProg> program_;
+  // Forwarded MIDI events waiting for their delta; a fixed ring, nothing allocated on the way.
+  struct MidiPending {
+    uint32_t packed;
+    int32_t delta;
+  };
+  static constexpr int32_t kMidiQueue = 256;
+  MidiPending midi_[kMidiQueue]{};
+  int32_t midiCount_ = 0;
+  std::unique_ptr<CoreSpin> midiLock_ = std::make_unique<CoreSpin>();
+  // Per mix: the channel + 1 and value of the last event that moved it (the display shows them).
+  int32_t midiChannel_[8]{};
+  int32_t midiValue_[8]{};
   CoreMstr master_;
   CoreLflg bootPending_{true};
   CoreLflg stopped_{true};

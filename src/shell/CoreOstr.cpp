@@ -383,7 +383,10 @@ void CoreOstr::syncAutomation() {
     const double current = engine_->getReal(CorePrcs::kUserControlActive, i);
     if (current != engine_->getReal(CorePrcs::kUserControlReported, i)) {
       parameterAutomated(i, static_cast<float>(current));
-      engine_->setReal(CorePrcs::kUserControlReported, current, i);
+      // The host's value is a 32-bit real and setting it rounds the control to it: what the
+      // control holds now is what the host was told.
+      engine_->setReal(CorePrcs::kUserControlReported,
+                       engine_->getReal(CorePrcs::kUserControlActive, i), i);
     }
   }
 }
